@@ -1,0 +1,32 @@
+// Interface text through Xft: the desktop's closest match to a wanted face.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xft/Xft.h>
+#include <stdint.h>
+
+struct TextFont {
+    XftFont* xft;
+    int ascent;
+    int descent;
+    int height;        // ascent + descent: the platform's tmHeight
+    int averageWidth;  // dialog base unit X, computed as the platform does
+};
+
+// The closest installed match for family at pointSize (at 96 dpi), opened on
+// first use and kept for the life of the connection. Never NULL while the
+// display is open: falls back to any sans-serif, then to the core "fixed".
+const TextFont* OpenFont(const char* family, int pointSize);
+
+// Width in pixels of the first length bytes of text (UTF-8).
+int MeasureText(const TextFont* font, const char* text, int length);
+
+// Draws text with its baseline at y, in 0xRRGGBB.
+void DrawText(Drawable target, const TextFont* font, int x, int y, const char* text, int length,
+              uint32_t rgb);
+
+// Releases what DrawText keeps for a drawable about to be destroyed.
+void ForgetDrawable(Drawable target);
+
+// Closes every font; called when the connection closes.
+void CloseFonts();
