@@ -9,14 +9,20 @@
 #include <string.h>
 #include <windows.h>
 
+#include "probe_hook.h"
 #include "resources/resource.h"
 
 static const char MAIN_WINDOW[] = "Robot Kovra";
 static const char ABOUT_WINDOW[] = "About OpenGL";
+// How long the program may take to answer a menu query.
+static const UINT REPLY_TIMEOUT_MS = 5000;
 
 // The dialog's fields in the order a reader of the dialog sees them.
-static const int DIALOG_FIELDS[] = {1000, 1001, 1002, 1003, 1005, 1006,
-                                    1007, 1008, 1009, 1010, 1011, 1012};
+static const int DIALOG_FIELDS[] = {
+    IDC_GL_VENDOR,       IDC_GL_RENDERER,     IDC_GL_VERSION,      IDC_GL_EXTENSIONS,
+    IDC_GLU_VERSION,     IDC_GLU_EXTENSIONS,  IDC_ERROR_FIRST,     IDC_ERROR_FIRST + 1,
+    IDC_ERROR_FIRST + 2, IDC_ERROR_FIRST + 3, IDC_ERROR_FIRST + 4, IDC_ERROR_FIRST + 5,
+};
 
 // A missing window is the usual failure; say which one.
 static HWND FindTopLevel(const char* title) {
@@ -26,18 +32,52 @@ static HWND FindTopLevel(const char* title) {
     return window;
 }
 
+// GetMenuState only works inside the process that owns the menu under Wine,
+// so a hook library asks it there and posts the answer back.
+static bool QueryMenuState(HWND window, UINT command, UINT* state) {
+    static HHOOK hook = NULL;
+    if (hook == NULL) {
+        HMODULE library = LoadLibraryA("probe-hook.dll");
+        HOOKPROC proc = library ? (HOOKPROC)(void*)GetProcAddress(library, PROBE_HOOK_PROC) : NULL;
+        if (proc == NULL) {
+            fprintf(stderr, "probe: cannot load probe-hook.dll (%lu)\n", GetLastError());
+            return false;
+        }
+        hook =
+            SetWindowsHookExA(WH_GETMESSAGE, proc, library, GetWindowThreadProcessId(window, NULL));
+        if (hook == NULL) {
+            fprintf(stderr, "probe: SetWindowsHookExA failed (%lu)\n", GetLastError());
+            return false;
+        }
+    }
+    MSG msg;
+    // The reply needs this thread to have a message queue before it is posted.
+    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+    PostMessageA(window, RegisterWindowMessageA(PROBE_MENU_QUERY), command, GetCurrentThreadId());
+    UINT_PTR timer = SetTimer(NULL, 0, REPLY_TIMEOUT_MS, NULL);
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (msg.message == PROBE_MENU_REPLY && msg.wParam == command) {
+            KillTimer(NULL, timer);
+            *state = (UINT)msg.lParam;
+            return true;
+        }
+        if (msg.message == WM_TIMER && msg.wParam == timer)
+            break;
+    }
+    KillTimer(NULL, timer);
+    fprintf(stderr, "probe: no answer about command %u from \"%s\"\n", command, MAIN_WINDOW);
+    return false;
+}
+
 static int PrintMenuChecks() {
     HWND window = FindTopLevel(MAIN_WINDOW);
     if (window == NULL)
         return 1;
-    HMENU menu = GetMenu(window);
-    if (menu == NULL) {
-        fprintf(stderr, "probe: \"%s\" has no menu\n", MAIN_WINDOW);
-        return 1;
-    }
     const UINT commands[] = {IDM_CYLINDER, IDM_ARM1, IDM_ARM2};
     for (UINT command : commands) {
-        UINT state = GetMenuState(menu, command, MF_BYCOMMAND);
+        UINT state;
+        if (!QueryMenuState(window, command, &state))
+            return 1;
         if (state == (UINT)-1) {
             fprintf(stderr, "probe: menu has no command %u\n", command);
             return 1;
