@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
 cmake g++ make pkg-config
-libx11-dev libxft-dev libfontconfig-dev fonts-dejavu-core
+libx11-dev libxft-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
 libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libosmesa6-dev
 libgtest-dev libxtst-dev libxres-dev
 xvfb xauth x11-apps x11-utils xdotool imagemagick

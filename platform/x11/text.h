@@ -6,7 +6,8 @@
 #include <stdint.h>
 
 struct TextFont {
-    XftFont* xft;
+    XftFont* xft;      // NULL when fontconfig knows no face at all:
+    XFontStruct* core; // then the server's own "fixed" serves
     int ascent;
     int descent;
     int height;        // ascent + descent: the platform's tmHeight
@@ -15,7 +16,8 @@ struct TextFont {
 
 // The closest installed match for family at pointSize (at 96 dpi), opened on
 // first use and kept for the life of the connection. Never NULL while the
-// display is open: falls back to any sans-serif, then to the core "fixed".
+// display is open: falls back to any sans-serif, then to the core "fixed"
+// (Xft 2 opens no server font, so that one is drawn through Xlib).
 const TextFont* OpenFont(const char* family, int pointSize);
 
 // Width in pixels of the first length bytes of text (UTF-8).
