@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test windows clean
+.PHONY: all deps configure build run test package windows screenshots clean
 
 all: build
 
@@ -20,6 +20,20 @@ run: build
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package: <build>/robot-kovra_<version>_<arch>.deb.
+package: build
+	@cmake --build $(BUILD) --target package
+
+# Both Windows builds, zipped into <build>/robot-kovra-windows.zip.
+windows: deps
+	@tests/windows/build.sh $(CURDIR) $(BUILD)/win32 $(CURDIR)/cmake/toolchain-i686-w64-mingw32.cmake
+	@tests/windows/build.sh $(CURDIR) $(BUILD)/win64 $(CURDIR)/cmake/toolchain-x86_64-w64-mingw32.cmake
+	@scripts/windows-zip.sh $(BUILD)
+
+# The README's pictures in docs/, taken of both builds running.
+screenshots: build windows
+	@scripts/screenshots.sh $(BUILD) docs
 
 clean:
 	rm -rf $(BUILD)
