@@ -491,8 +491,26 @@ HWND SetFocus(HWND window) {
     return previous;
 }
 
+// The shown, enabled pop-up an owner's activation passes to: the modal
+// dialog that disabled it. NULL when there is none.
+static HWND EnabledPopupOf(HWND owner) {
+    for (HWND window : windows)
+        if (window->owner == owner && window->parent == NULL && window->enabled &&
+            window->visible && !window->destroying)
+            return window;
+    return NULL;
+}
+
 void OnFocusChange(HWND topLevel, bool gained) {
     if (gained) {
+        // A window that takes no input is never active: focus given to the
+        // owner of a modal dialog (a click on it) goes on to the dialog.
+        if (!topLevel->enabled) {
+            if (HWND popup = EnabledPopupOf(topLevel)) {
+                ActivateTopLevel(popup);
+                return;
+            }
+        }
         if (activeTopLevel == topLevel)
             return;
         HWND previous = activeTopLevel;
