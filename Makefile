@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test package windows screenshots clean
+.PHONY: all deps configure build run test bench package windows screenshots clean
 
 all: build
 
@@ -20,6 +20,11 @@ run: build
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Start-up, key-to-frame, coalescing, idling and memory beside a minimal GLX
+# program and the Windows build under Wine; the table, and <build>/bench.json.
+bench: configure
+	@bench/run.sh $(BUILD)
 
 # The Debian package: <build>/robot-kovra_<version>_<arch>.deb.
 package: build

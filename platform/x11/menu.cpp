@@ -22,9 +22,10 @@
 
 // Layout, in pixels at 96 dpi.
 //
-// The bar: BAR_VPAD above and below the font's height (20 px with a 14 px
-// high 9 pt face); each item is its text plus BAR_ITEM_PAD on either side,
-// from the left edge. Hot-key letters are always underlined.
+// The bar: BAR_HEIGHT high, the platform's menu-bar metric, whatever the face
+// (a 14 px high 9 pt face sits 3 px from either edge); each item is its text
+// plus BAR_ITEM_PAD on either side, from the left edge. Hot-key letters are
+// always underlined.
 //
 // A drop-down opens with its top-left corner at the bar item's bottom-left
 // (the end-to-end tests read check marks from this geometry):
@@ -37,7 +38,7 @@
 //     the row's text colour: black on the plain rows, white on the selected
 //     (highlighted) row;
 //   - the text starts at TEXT_X = 3 + 20 + 5 = 28.
-static const int BAR_VPAD = 3;
+static const int BAR_HEIGHT = 20;
 static const int BAR_ITEM_PAD = 7;
 static const int DROP_INSET = 3;
 static const int ROW_HEIGHT = 22;
@@ -80,6 +81,7 @@ struct MenuRec {
     Window bar;
     int barWidth;
     int barHeight;
+    bool laidOut; // the items' places on the bar are known
 };
 
 // One open drop-down; level 0 hangs under the bar, deeper ones beside it.
@@ -114,6 +116,7 @@ static HMENU NewMenu() {
     menu->bar = 0;
     menu->barWidth = 0;
     menu->barHeight = 0;
+    menu->laidOut = false;
     return menu;
 }
 
@@ -326,9 +329,26 @@ static int Baseline(int top, int height) {
     return top + (height - font->height) / 2 + font->ascent;
 }
 
+// Lays the items out left to right from their text widths, on the bar's first
+// paint or use: the font is not opened before the window's first frame.
+static void LayOutBar(HMENU menu) {
+    if (menu->laidOut)
+        return;
+    menu->laidOut = true;
+    const TextFont* font = MenuFont();
+    int x = 0;
+    for (MenuItem& item : menu->items) {
+        item.barX = x;
+        item.barWidth =
+            MeasureText(font, item.text.data(), (int)item.text.size()) + 2 * BAR_ITEM_PAD;
+        x += item.barWidth;
+    }
+}
+
 static void DrawBar(HMENU menu) {
     if (menu == NULL || menu->bar == 0)
         return;
+    LayOutBar(menu);
     Window bar = menu->bar;
     FillRect(bar, BAR_FACE, 0, 0, menu->barWidth, menu->barHeight);
     int baseline = Baseline(0, menu->barHeight);
@@ -509,6 +529,7 @@ static void OpenSubmenu(bool selectFirst) {
 // ---- Tracking -----------------------------------------------------------------
 
 static void BeginTracking(HMENU bar) {
+    LayOutBar(bar);
     tracked.bar = bar;
     tracked.hot = -1;
     Window child;
@@ -774,18 +795,6 @@ static void OnPointer(const XEvent& event) {
 
 // ---- The bar ------------------------------------------------------------------
 
-// Lays the items out left to right from their text widths.
-static void LayOutBar(HMENU menu) {
-    const TextFont* font = MenuFont();
-    int x = 0;
-    for (MenuItem& item : menu->items) {
-        item.barX = x;
-        item.barWidth =
-            MeasureText(font, item.text.data(), (int)item.text.size()) + 2 * BAR_ITEM_PAD;
-        x += item.barWidth;
-    }
-}
-
 // The drawing state shared by every menu window, made on the first bar.
 static void PrepareDrawing() {
     if (menuGc)
@@ -799,11 +808,9 @@ int AttachMenuBar(HWND owner, HMENU menu, Window frame, int width) {
     if (menu == NULL || xDisplay == NULL)
         return 0;
     PrepareDrawing();
-    const TextFont* font = MenuFont();
     menu->owner = owner;
     menu->barWidth = std::max(1, width);
-    menu->barHeight = font->height + 2 * BAR_VPAD;
-    LayOutBar(menu);
+    menu->barHeight = BAR_HEIGHT;
 
     // The default visual, whatever the frame's: the colormap and border
     // must then be given, or the server refuses a child of another visual.

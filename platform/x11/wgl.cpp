@@ -9,6 +9,9 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
+
+#include "glx_visuals.h"
 
 struct GlContext {
     GLXContext glx;
@@ -38,11 +41,55 @@ static void MaskBits(unsigned long mask, BYTE* bits, BYTE* shift) {
     }
 }
 
+// The server's GLX properties of every visual, read once: glXGetConfig
+// searches all configs on every call, some 7 ms of start-up for the few
+// hundred visuals of a common server.
+static std::map<VisualID, GlxVisualConfig> serverConfigs;
+static bool serverConfigsRead;
+
+static const struct {
+    int attribute;
+    GlxVisualProperty property;
+} SERVER_PROPERTIES[] = {
+    {GLX_LEVEL, VP_LEVEL},
+    {GLX_DOUBLEBUFFER, VP_DOUBLEBUFFER},
+    {GLX_STEREO, VP_STEREO},
+    {GLX_RGBA, VP_RGBA},
+    {GLX_RED_SIZE, VP_RED},
+    {GLX_GREEN_SIZE, VP_GREEN},
+    {GLX_BLUE_SIZE, VP_BLUE},
+    {GLX_ALPHA_SIZE, VP_ALPHA},
+    {GLX_ACCUM_RED_SIZE, VP_ACCUM_RED},
+    {GLX_ACCUM_GREEN_SIZE, VP_ACCUM_GREEN},
+    {GLX_ACCUM_BLUE_SIZE, VP_ACCUM_BLUE},
+    {GLX_ACCUM_ALPHA_SIZE, VP_ACCUM_ALPHA},
+    {GLX_BUFFER_SIZE, VP_BUFFER_SIZE},
+    {GLX_DEPTH_SIZE, VP_DEPTH},
+    {GLX_STENCIL_SIZE, VP_STENCIL},
+    {GLX_AUX_BUFFERS, VP_AUX_BUFFERS},
+};
+
 // A visual's GLX attribute; 0 for visuals GLX does not know.
 static int GlxAttribute(XVisualInfo* visual, int attribute) {
+    if (serverConfigsRead) {
+        auto found = serverConfigs.find(visual->visualid);
+        if (attribute == GLX_USE_GL)
+            return found != serverConfigs.end();
+        for (const auto& row : SERVER_PROPERTIES)
+            if (row.attribute == attribute)
+                return found != serverConfigs.end() ? found->second.property[row.property] : 0;
+    }
     int value = 0;
     glXGetConfig(xDisplay, visual, attribute, &value);
     return value;
+}
+
+// The client library has the last word: a direct-rendering driver may take
+// fewer visuals than the server lists.
+static bool ClientDrawsWith(const PixelFormat& format) {
+    XVisualInfo visual = format.visual;
+    int useGl = 0;
+    return glXGetConfig(xDisplay, &visual, GLX_USE_GL, &useGl) == 0 && useGl;
 }
 
 // The red-green-blue split a palette is built for on an indexed visual:
@@ -133,6 +180,7 @@ static void BuildFormats() {
     XVisualInfo* visuals = XGetVisualInfo(xDisplay, VisualScreenMask, &pattern, &count);
     int errorBase, eventBase;
     bool glx = glXQueryExtension(xDisplay, &errorBase, &eventBase);
+    serverConfigsRead = glx && ReadGlxVisualConfigs(xDisplay, xScreen, serverConfigs);
     for (int i = 0; i < count; i++)
         formats.push_back({visuals[i], Describe(&visuals[i], glx)});
     if (visuals != NULL)
@@ -159,8 +207,7 @@ static int SizeDistance(int wanted, int have) {
     return have >= wanted ? have - wanted : (wanted - have) * 8;
 }
 
-int ChooseClosestFormat(const PIXELFORMATDESCRIPTOR& wanted) {
-    BuildFormats();
+static int ClosestFormat(const PIXELFORMATDESCRIPTOR& wanted) {
     static const DWORD REQUIRED = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_SUPPORT_GDI;
     int best = 0;
     int bestScore = INT_MAX;
@@ -190,6 +237,18 @@ int ChooseClosestFormat(const PIXELFORMATDESCRIPTOR& wanted) {
         }
     }
     return best;
+}
+
+int ChooseClosestFormat(const PIXELFORMATDESCRIPTOR& wanted) {
+    BuildFormats();
+    for (;;) {
+        int best = ClosestFormat(wanted);
+        if (best == 0 || !(formats[best - 1].descriptor.dwFlags & PFD_SUPPORT_OPENGL) ||
+            ClientDrawsWith(formats[best - 1]))
+            return best;
+        // Its number stays; it just describes itself as the plain visual it is.
+        formats[best - 1].descriptor = Describe(&formats[best - 1].visual, false);
+    }
 }
 
 int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* descriptor) {
