@@ -241,14 +241,15 @@ void HandleXEvent(XEvent* event) {
     }
 }
 
-// Translates the events already read (QueuedAlready) or everything the
-// server has sent so far (QueuedAfterFlush, which reads the connection).
-static void DrainConnection(int mode) {
-    while (XEventsQueued(xDisplay, mode) > 0) {
-        XEvent event;
-        XNextEvent(xDisplay, &event);
-        HandleXEvent(&event);
-    }
+// Translates the next X event, reading the connection when none is buffered;
+// false when the server has sent nothing more.
+static bool TranslateNextEvent() {
+    if (XEventsQueued(xDisplay, QueuedAfterFlush) == 0)
+        return false;
+    XEvent event;
+    XNextEvent(xDisplay, &event);
+    HandleXEvent(&event);
+    return true;
 }
 
 // Posted messages first, then the quit request, then input.
@@ -298,15 +299,14 @@ static bool TakePaint(MSG* msg, HWND filter, UINT low, UINT high) {
 }
 
 static bool Retrieve(MSG* msg, HWND filter, UINT low, UINT high, bool remove) {
-    if (xDisplay == NULL)
-        return TakeQueued(msg, filter, low, high, remove);
-    DrainConnection(QueuedAlready);
     if (TakeQueued(msg, filter, low, high, remove))
         return true;
-    // Nothing queued: read all the server has sent before deciding.
-    DrainConnection(QueuedAfterFlush);
-    if (TakeQueued(msg, filter, low, high, remove))
-        return true;
+    // One event at a time, so that typed-ahead input meets the state the
+    // messages before it left (the A of Alt+H, A goes to the opened menu);
+    // all the server has sent is read before a paint is made.
+    while (xDisplay != NULL && TranslateNextEvent())
+        if (TakeQueued(msg, filter, low, high, remove))
+            return true;
     return TakePaint(msg, filter, low, high);
 }
 
