@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test bench package windows screenshots clean
+.PHONY: all deps configure build run test test-asan fuzz bench package windows screenshots clean
 
 all: build
 
@@ -20,6 +20,19 @@ run: build
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Everything built with AddressSanitizer and UndefinedBehaviorSanitizer in
+# $(ASAN_BUILD); the unit, render, e2e and reliability tiers run under them.
+ASAN_BUILD ?= build-asan
+test-asan: deps
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVRA_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+	@tests/reliability/sanitized.sh $(ASAN_BUILD) -j $(JOBS)
+
+# The long reliability runs: 10^6 fuzzed messages, damaged resource scripts,
+# a session under valgrind, 200 dialog and menu cycles.
+fuzz: build
+	@ctest --test-dir $(BUILD) -C Nightly -L nightly --output-on-failure
 
 # Start-up, key-to-frame, coalescing, idling and memory beside a minimal GLX
 # program and the Windows build under Wine; the table, and <build>/bench.json.

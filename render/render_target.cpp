@@ -35,7 +35,9 @@ static BYTE ChannelLevel(int i, BYTE bits, BYTE shift) {
 }
 
 HPALETTE BuildPalette(HDC hDC) {
-    PIXELFORMATDESCRIPTOR described;
+    // Zeroed: with no pixel format set (no GL on the display) nothing is
+    // described, and no palette is made.
+    PIXELFORMATDESCRIPTOR described = {};
     DescribePixelFormat(hDC, GetPixelFormat(hDC), sizeof(described), &described);
     // Palettes exist only for indexed displays of at most 256 colours.
     if (!(described.dwFlags & PFD_NEED_PALETTE) || described.cColorBits > 8)

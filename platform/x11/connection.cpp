@@ -14,6 +14,7 @@ LayerAtoms atoms;
 // X_SetInputFocus: Xproto.h cannot be included beside win32.h (both define BOOL).
 static const int SET_INPUT_FOCUS_REQUEST = 42;
 
+static bool startupFinished; // FinishStartup ran on this connection
 static int trapDepth;
 static int trappedErrors;
 
@@ -50,6 +51,7 @@ bool OpenConnection(const char* displayName, const char* programName) {
         return false;
     xScreen = DefaultScreen(xDisplay);
     moduleInstance.name = programName;
+    startupFinished = false;
     XSetErrorHandler(OnXError);
 
     static const char* NAMES[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "WM_COLORMAP_WINDOWS",
@@ -61,11 +63,18 @@ bool OpenConnection(const char* displayName, const char* programName) {
     atoms.wmColormapWindows = found[2];
     atoms.netWmName = found[3];
     atoms.utf8String = found[4];
+    return true;
+}
 
+bool FinishStartup() {
+    if (startupFinished || xDisplay == NULL)
+        return false;
+    startupFinished = true;
     // Held keys then repeat as presses alone, which is how the platform
     // reports auto-repeat (no release in between).
     Bool supported;
     XkbSetDetectableAutoRepeat(xDisplay, True, &supported);
+    CreateDeferredCursors();
     return true;
 }
 

@@ -9,11 +9,8 @@
 #undef max
 #include <GL/glxproto.h>
 
-bool ReadGlxVisualConfigs(Display* display, int screen,
+bool ReadGlxVisualConfigs(Display* display, int opcode, int screen,
                           std::map<VisualID, GlxVisualConfig>& configs) {
-    int opcode, event, error;
-    if (!XQueryExtension(display, "GLX", &opcode, &event, &error))
-        return false;
     LockDisplay(display);
     xGLXGetVisualConfigsReq* request =
         (xGLXGetVisualConfigsReq*)_XGetRequest(display, (CARD8)opcode, sz_xGLXGetVisualConfigsReq);

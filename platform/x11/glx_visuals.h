@@ -34,6 +34,7 @@ struct GlxVisualConfig {
     int property[VP_COUNT];
 };
 
-// False when the server has no GLX or answers with less than the fixed part.
-bool ReadGlxVisualConfigs(Display* display, int screen,
+// False when the server answers with less than the fixed part. opcode: GLX's
+// major opcode, as XQueryExtension gives it.
+bool ReadGlxVisualConfigs(Display* display, int opcode, int screen,
                           std::map<VisualID, GlxVisualConfig>& configs);

@@ -89,7 +89,12 @@ struct WindowRec {
 
     bool updatePending;
     RECT update; // union of the invalid parts, client coordinates
-    HWND focus;  // top-level only: the window keys go to, NULL for itself
+    // The last WM_PAINT: the first request it could have drawn with, and the
+    // part it was given. An exposure the server made before that request,
+    // inside that part, was painted over by it.
+    unsigned long paintSerial;
+    RECT painted;
+    HWND focus; // top-level only: the window keys go to, NULL for itself
 
     struct DeviceContext* dc;
     struct DialogRec* dialog; // owned by the dialog module
@@ -118,6 +123,10 @@ void CloseConnection();
 // While a trap is set, protocol errors are counted instead of reported.
 void TrapXErrors();
 int UntrapXErrors(); // the errors seen since TrapXErrors
+// What can wait until the first frame is out, costing round trips: done when
+// the queue is first found empty. True when it ran now: its round trips may
+// have brought events.
+bool FinishStartup();
 unsigned long NowMilliseconds();
 
 // --- window.cpp ----------------------------------------------------------------
@@ -133,6 +142,9 @@ bool AcceptsInput(HWND window);
 bool IsShown(HWND window);
 // The window keys go to when the top-level receives them.
 HWND KeyTargetOf(HWND topLevel);
+// The shown, enabled pop-up an owner's activation passes to: the modal
+// dialog that disabled it. NULL when there is none.
+HWND EnabledPopupOf(HWND owner);
 // All live windows, in creation order.
 const std::vector<HWND>& AllWindows();
 // Gives a mapped top-level the X input focus (the platform activates on show).
@@ -145,6 +157,8 @@ void OnMapped(HWND window);
 void OnUnmapped(HWND window);
 // Adds an X-exposed rectangle of xWindow to its window's update region.
 void OnExpose(HWND window, Window xWindow, const XExposeEvent& event);
+// Gives the windows whose class has a cursor their X cursor, made on first need.
+void CreateDeferredCursors();
 // The client rectangle of a window in its X window's coordinates.
 RECT ClientRectOf(HWND window);
 void InvalidateClient(HWND window);

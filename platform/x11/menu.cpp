@@ -218,12 +218,29 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
 
 // ---- Drawing ----------------------------------------------------------------
 
+// Where a channel of 8 bits sits in a pixel; -1 for another width.
+static int ByteShift(unsigned long mask) {
+    for (int shift = 0; shift + 8 <= (int)sizeof mask * 8; shift++)
+        if (mask == 0xFFUL << shift)
+            return shift;
+    return -1;
+}
+
 // A colour's pixel on the default colormap, allocated once: the shades of an
-// antialiased check mark are asked for on every redraw.
+// antialiased check mark are asked for on every redraw. A TrueColor visual
+// of 8-bit channels holds the colour exactly where its masks say, which
+// spares a round trip to the server before the first frame.
 static unsigned long PixelOf(uint32_t rgb) {
     auto found = pixels.find(rgb);
     if (found != pixels.end())
         return found->second;
+    Visual* visual = DefaultVisual(xDisplay, xScreen);
+    int red = ByteShift(visual->red_mask), green = ByteShift(visual->green_mask),
+        blue = ByteShift(visual->blue_mask);
+    if (visual->c_class == TrueColor && red >= 0 && green >= 0 && blue >= 0)
+        return pixels[rgb] = ((unsigned long)((rgb >> 16) & 0xFF) << red) |
+                             ((unsigned long)((rgb >> 8) & 0xFF) << green) |
+                             ((unsigned long)(rgb & 0xFF) << blue);
     XColor color;
     color.red = (unsigned short)(((rgb >> 16) & 0xFF) * 0x101);
     color.green = (unsigned short)(((rgb >> 8) & 0xFF) * 0x101);
@@ -427,6 +444,18 @@ static int RowTop(HMENU menu, int index) {
     return top;
 }
 
+// The drop-downs' window type, asked for with the first drop-down rather
+// than at start-up, where each round trip delays the first frame.
+static void InternWindowTypeAtoms() {
+    if (windowTypeAtom != None)
+        return;
+    static const char* NAMES[] = {"_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU"};
+    Atom found[2];
+    XInternAtoms(xDisplay, (char**)NAMES, 2, False, found);
+    windowTypeAtom = found[0];
+    dropDownTypeAtom = found[1];
+}
+
 // Opens a drop-down at a screen point, kept on the screen: a drop-down that
 // would leave it moves left (or, below the bar, above the bar).
 static void ShowDropDown(HMENU menu, const std::string& title, int x, int y, int flipLeftX,
@@ -459,6 +488,7 @@ static void ShowDropDown(HMENU menu, const std::string& title, int x, int y, int
         CWOverrideRedirect | CWSaveUnder | CWBackPixel | CWBorderPixel | CWColormap | CWEventMask,
         &attributes);
     XStoreName(xDisplay, drop.window, title.c_str());
+    InternWindowTypeAtoms();
     XChangeProperty(xDisplay, drop.window, windowTypeAtom, XA_ATOM, 32, PropModeReplace,
                     (unsigned char*)&dropDownTypeAtom, 1);
     XMapRaised(xDisplay, drop.window);
@@ -800,8 +830,6 @@ static void PrepareDrawing() {
     if (menuGc)
         return;
     menuGc = XCreateGC(xDisplay, RootWindow(xDisplay, xScreen), 0, NULL);
-    windowTypeAtom = XInternAtom(xDisplay, "_NET_WM_WINDOW_TYPE", False);
-    dropDownTypeAtom = XInternAtom(xDisplay, "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", False);
 }
 
 int AttachMenuBar(HWND owner, HMENU menu, Window frame, int width) {
@@ -904,6 +932,10 @@ bool MenuHandleEvent(const XEvent* event) {
         HMENU menu = BarOfWindow(window);
         if (menu == NULL)
             return false;
+        // Keys typed while the grab of a menu just closed was still in force
+        // come to the bar; they belong to its window (see MenuBarOwner).
+        if (event->type == KeyPress || event->type == KeyRelease)
+            return false;
         // A press on the bar starts tracking; anything else on it is ignored.
         if (event->type == ButtonPress && event->xbutton.button <= Button3) {
             BeginTracking(menu);
@@ -948,6 +980,11 @@ void MenuStartKeyboard(HWND owner, char mnemonic) {
     OnMnemonic(key);
     if (tracked.bar != NULL && tracked.hot < 0)
         EndTracking();
+}
+
+HWND MenuBarOwner(Window xWindow) {
+    HMENU menu = BarOfWindow(xWindow);
+    return menu != NULL ? menu->owner : NULL;
 }
 
 bool MenuIsTracking() {

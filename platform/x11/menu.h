@@ -24,3 +24,6 @@ void MenuStartKeyboard(HWND owner, char mnemonic);
 
 // True while the bar is highlighted or a drop-down is open.
 bool MenuIsTracking();
+
+// The window whose menu bar an X window is, or NULL.
+HWND MenuBarOwner(Window xWindow);

@@ -111,11 +111,18 @@ static WPARAM MouseKeysOf(unsigned state) {
 static void TranslateKey(XKeyEvent* event) {
     HWND window = WindowOfX(event->window);
     if (window == NULL)
+        window = MenuBarOwner(event->window);
+    if (window == NULL)
         return;
     KeyMessage key;
     if (!TranslateKeyEvent(event, &key))
         return;
-    HWND target = KeyTargetOf(TopLevelOf(window));
+    // Keys that reach the owner of a modal dialog were typed for the dialog
+    // before the focus got to it (it is given once the dialog is mapped).
+    HWND topLevel = TopLevelOf(window);
+    if (!topLevel->enabled && EnabledPopupOf(topLevel) != NULL)
+        topLevel = EnabledPopupOf(topLevel);
+    HWND target = KeyTargetOf(topLevel);
     if (!AcceptsInput(target))
         return;
     lastPointer = {event->x_root, event->y_root};
@@ -323,7 +330,9 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     while (!Retrieve(msg, window, filterMin, filterMax, true)) {
         if (xDisplay == NULL)
             return -1;
-        WaitForConnection();
+        // Run dry: the start-up's deferred work the first time, else sleep.
+        if (!FinishStartup())
+            WaitForConnection();
     }
     return msg->message != WM_QUIT;
 }
@@ -331,7 +340,10 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
     if (msg == NULL || (window != NULL && !IsWindow(window)))
         return FALSE;
-    return Retrieve(msg, window, filterMin, filterMax, (remove & PM_REMOVE) != 0);
+    bool removing = (remove & PM_REMOVE) != 0;
+    if (Retrieve(msg, window, filterMin, filterMax, removing))
+        return TRUE;
+    return FinishStartup() && Retrieve(msg, window, filterMin, filterMax, removing);
 }
 
 unsigned ModifiersOfLastInput() {

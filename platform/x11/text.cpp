@@ -30,7 +30,8 @@ struct TextColorEntry {
     Visual* visual; // needed again to free the colour
 };
 
-static std::map<std::pair<std::string, int>, TextFont*> openFonts;
+// By value: a font left open at exit goes with the process's memory.
+static std::map<std::pair<std::string, int>, TextFont> openFonts;
 static std::map<Drawable, DrawableText> drawables;
 static std::map<std::pair<Colormap, uint32_t>, TextColorEntry> colors;
 
@@ -95,36 +96,33 @@ const TextFont* OpenFont(const char* family, int pointSize) {
     std::pair<std::string, int> key(family ? family : "", pointSize);
     auto found = openFonts.find(key);
     if (found != openFonts.end())
-        return found->second;
+        return &found->second;
 
     if (openFonts.empty())
         AvoidRenderOnColormaps();
     double pixelSize = pointSize * SCREEN_DPI / 72.0;
-    TextFont* font = new TextFont;
-    font->core = NULL;
-    font->xft = MatchFont(key.first.c_str(), pixelSize);
-    if (font->xft == NULL)
-        font->xft = MatchFont("sans-serif", pixelSize);
-    if (font->xft != NULL) {
-        font->ascent = font->xft->ascent;
-        font->descent = font->xft->descent;
+    TextFont font = {};
+    font.xft = MatchFont(key.first.c_str(), pixelSize);
+    if (font.xft == NULL)
+        font.xft = MatchFont("sans-serif", pixelSize);
+    if (font.xft != NULL) {
+        font.ascent = font.xft->ascent;
+        font.descent = font.xft->descent;
     } else {
-        font->core = XLoadQueryFont(xDisplay, "fixed");
-        if (font->core == NULL) {
+        font.core = XLoadQueryFont(xDisplay, "fixed");
+        if (font.core == NULL) {
             fprintf(stderr, "Text: no font at all, not even \"fixed\"\n");
-            delete font;
             return NULL;
         }
         fprintf(stderr, "Text: fontconfig has no face for \"%s\"; using \"fixed\"\n",
                 key.first.c_str());
-        font->ascent = font->core->ascent;
-        font->descent = font->core->descent;
+        font.ascent = font.core->ascent;
+        font.descent = font.core->descent;
     }
-    font->height = font->ascent + font->descent;
-    int sampleWidth = MeasureText(font, BASE_UNIT_SAMPLE, (int)sizeof BASE_UNIT_SAMPLE - 1);
-    font->averageWidth = (sampleWidth / 26 + 1) / 2;
-    openFonts[key] = font;
-    return font;
+    font.height = font.ascent + font.descent;
+    int sampleWidth = MeasureText(&font, BASE_UNIT_SAMPLE, (int)sizeof BASE_UNIT_SAMPLE - 1);
+    font.averageWidth = (sampleWidth / 26 + 1) / 2;
+    return &(openFonts[key] = font);
 }
 
 int MeasureText(const TextFont* font, const char* text, int length) {
@@ -223,11 +221,10 @@ void CloseFonts() {
         XftColorFree(xDisplay, entry.second.visual, entry.first.first, &entry.second.color);
     colors.clear();
     for (auto& entry : openFonts) {
-        if (entry.second->xft != NULL)
-            XftFontClose(xDisplay, entry.second->xft);
+        if (entry.second.xft != NULL)
+            XftFontClose(xDisplay, entry.second.xft);
         else
-            XFreeFont(xDisplay, entry.second->core);
-        delete entry.second;
+            XFreeFont(xDisplay, entry.second.core);
     }
     openFonts.clear();
 }

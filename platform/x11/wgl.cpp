@@ -69,15 +69,22 @@ static const struct {
     {GLX_AUX_BUFFERS, VP_AUX_BUFFERS},
 };
 
-// A visual's GLX attribute; 0 for visuals GLX does not know.
-static int GlxAttribute(XVisualInfo* visual, int attribute) {
+// A visual's row of the server's table; NULL when GLX does not know it or
+// the table was not read.
+static const GlxVisualConfig* ServerConfigOf(const XVisualInfo* visual) {
+    auto found = serverConfigs.find(visual->visualid);
+    return found != serverConfigs.end() ? &found->second : NULL;
+}
+
+// A visual's GLX attribute; 0 for visuals GLX does not know. config: its
+// row of the server's table, looked up once per visual by the caller.
+static int GlxAttribute(XVisualInfo* visual, const GlxVisualConfig* config, int attribute) {
     if (serverConfigsRead) {
-        auto found = serverConfigs.find(visual->visualid);
         if (attribute == GLX_USE_GL)
-            return found != serverConfigs.end();
+            return config != NULL;
         for (const auto& row : SERVER_PROPERTIES)
             if (row.attribute == attribute)
-                return found != serverConfigs.end() ? found->second.property[row.property] : 0;
+                return config != NULL ? config->property[row.property] : 0;
     }
     int value = 0;
     glXGetConfig(xDisplay, visual, attribute, &value);
@@ -114,7 +121,9 @@ static PIXELFORMATDESCRIPTOR Describe(XVisualInfo* visual, bool glx) {
     d.dwFlags = PFD_DRAW_TO_WINDOW;
     d.iLayerType = PFD_MAIN_PLANE;
     bool indexed = visual->c_class == PseudoColor || visual->c_class == GrayScale;
-    bool gl = glx && GlxAttribute(visual, GLX_USE_GL) && GlxAttribute(visual, GLX_LEVEL) == 0;
+    const GlxVisualConfig* config = glx ? ServerConfigOf(visual) : NULL;
+    auto glxAttribute = [&](int attribute) { return GlxAttribute(visual, config, attribute); };
+    bool gl = glx && glxAttribute(GLX_USE_GL) && glxAttribute(GLX_LEVEL) == 0;
 
     MaskBits(visual->red_mask, &d.cRedBits, &d.cRedShift);
     MaskBits(visual->green_mask, &d.cGreenBits, &d.cGreenShift);
@@ -123,29 +132,28 @@ static PIXELFORMATDESCRIPTOR Describe(XVisualInfo* visual, bool glx) {
     d.iPixelType = PFD_TYPE_RGBA;
     if (gl) {
         d.dwFlags |= PFD_SUPPORT_OPENGL;
-        d.dwFlags |= GlxAttribute(visual, GLX_DOUBLEBUFFER) ? PFD_DOUBLEBUFFER : PFD_SUPPORT_GDI;
-        if (GlxAttribute(visual, GLX_STEREO))
+        d.dwFlags |= glxAttribute(GLX_DOUBLEBUFFER) ? PFD_DOUBLEBUFFER : PFD_SUPPORT_GDI;
+        if (glxAttribute(GLX_STEREO))
             d.dwFlags |= PFD_STEREO;
-        if (GlxAttribute(visual, GLX_RGBA)) {
-            d.cColorBits =
-                (BYTE)(GlxAttribute(visual, GLX_RED_SIZE) + GlxAttribute(visual, GLX_GREEN_SIZE) +
-                       GlxAttribute(visual, GLX_BLUE_SIZE));
-            d.cAlphaBits = (BYTE)GlxAttribute(visual, GLX_ALPHA_SIZE);
+        if (glxAttribute(GLX_RGBA)) {
+            d.cColorBits = (BYTE)(glxAttribute(GLX_RED_SIZE) + glxAttribute(GLX_GREEN_SIZE) +
+                                  glxAttribute(GLX_BLUE_SIZE));
+            d.cAlphaBits = (BYTE)glxAttribute(GLX_ALPHA_SIZE);
             if (d.cAlphaBits != 0)
                 d.cAlphaShift = (BYTE)(d.cRedBits + d.cGreenBits + d.cBlueBits);
         } else {
             d.iPixelType = PFD_TYPE_COLORINDEX;
-            d.cColorBits = (BYTE)GlxAttribute(visual, GLX_BUFFER_SIZE);
+            d.cColorBits = (BYTE)glxAttribute(GLX_BUFFER_SIZE);
         }
-        d.cAccumRedBits = (BYTE)GlxAttribute(visual, GLX_ACCUM_RED_SIZE);
-        d.cAccumGreenBits = (BYTE)GlxAttribute(visual, GLX_ACCUM_GREEN_SIZE);
-        d.cAccumBlueBits = (BYTE)GlxAttribute(visual, GLX_ACCUM_BLUE_SIZE);
-        d.cAccumAlphaBits = (BYTE)GlxAttribute(visual, GLX_ACCUM_ALPHA_SIZE);
+        d.cAccumRedBits = (BYTE)glxAttribute(GLX_ACCUM_RED_SIZE);
+        d.cAccumGreenBits = (BYTE)glxAttribute(GLX_ACCUM_GREEN_SIZE);
+        d.cAccumBlueBits = (BYTE)glxAttribute(GLX_ACCUM_BLUE_SIZE);
+        d.cAccumAlphaBits = (BYTE)glxAttribute(GLX_ACCUM_ALPHA_SIZE);
         d.cAccumBits =
             (BYTE)(d.cAccumRedBits + d.cAccumGreenBits + d.cAccumBlueBits + d.cAccumAlphaBits);
-        d.cDepthBits = (BYTE)GlxAttribute(visual, GLX_DEPTH_SIZE);
-        d.cStencilBits = (BYTE)GlxAttribute(visual, GLX_STENCIL_SIZE);
-        d.cAuxBuffers = (BYTE)GlxAttribute(visual, GLX_AUX_BUFFERS);
+        d.cDepthBits = (BYTE)glxAttribute(GLX_DEPTH_SIZE);
+        d.cStencilBits = (BYTE)glxAttribute(GLX_STENCIL_SIZE);
+        d.cAuxBuffers = (BYTE)glxAttribute(GLX_AUX_BUFFERS);
     } else {
         d.dwFlags |= PFD_SUPPORT_GDI;
     }
@@ -170,21 +178,43 @@ static int VisualRank(const PixelFormat& format) {
     return rank;
 }
 
+// The screen's visuals in the server's order, as XGetVisualInfo lists them;
+// read from the screen's record, sparing XGetVisualInfo's search of the
+// visual list for each visual it reports.
+static std::vector<XVisualInfo> ScreenVisuals() {
+    std::vector<XVisualInfo> visuals;
+    Screen* screen = ScreenOfDisplay(xDisplay, xScreen);
+    for (int d = 0; d < screen->ndepths; d++) {
+        const Depth& depth = screen->depths[d];
+        for (int v = 0; v < depth.nvisuals; v++) {
+            Visual* visual = &depth.visuals[v];
+            XVisualInfo info;
+            info.visual = visual;
+            info.visualid = visual->visualid;
+            info.screen = xScreen;
+            info.depth = depth.depth;
+            info.c_class = visual->c_class;
+            info.red_mask = visual->red_mask;
+            info.green_mask = visual->green_mask;
+            info.blue_mask = visual->blue_mask;
+            info.colormap_size = visual->map_entries;
+            info.bits_per_rgb = visual->bits_per_rgb;
+            visuals.push_back(info);
+        }
+    }
+    return visuals;
+}
+
 static void BuildFormats() {
     if (formatsBuilt || xDisplay == NULL)
         return;
     formatsBuilt = true;
-    XVisualInfo pattern;
-    pattern.screen = xScreen;
-    int count = 0;
-    XVisualInfo* visuals = XGetVisualInfo(xDisplay, VisualScreenMask, &pattern, &count);
-    int errorBase, eventBase;
-    bool glx = glXQueryExtension(xDisplay, &errorBase, &eventBase);
-    serverConfigsRead = glx && ReadGlxVisualConfigs(xDisplay, xScreen, serverConfigs);
-    for (int i = 0; i < count; i++)
-        formats.push_back({visuals[i], Describe(&visuals[i], glx)});
-    if (visuals != NULL)
-        XFree(visuals);
+    // What glXQueryExtension asks, asked once for both uses: a round trip.
+    int opcode, eventBase, errorBase;
+    bool glx = XQueryExtension(xDisplay, "GLX", &opcode, &eventBase, &errorBase);
+    serverConfigsRead = glx && ReadGlxVisualConfigs(xDisplay, opcode, xScreen, serverConfigs);
+    for (XVisualInfo& visual : ScreenVisuals())
+        formats.push_back({visual, Describe(&visual, glx)});
     std::stable_sort(
         formats.begin(), formats.end(),
         [](const PixelFormat& a, const PixelFormat& b) { return VisualRank(a) < VisualRank(b); });

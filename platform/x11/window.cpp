@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -14,7 +15,9 @@
 #include "menu.h"
 #include "text.h"
 
-static std::vector<WindowClass*> classes;
+// Held by value: the records live as long as the process and are freed with
+// it, while windows keep pointers to them (a deque never moves its elements).
+static std::deque<WindowClass> classes;
 static ATOM nextAtom = 0xC000;
 static std::vector<HWND> windows;
 static std::unordered_set<HWND> liveWindows;
@@ -32,10 +35,10 @@ static const long CHILD_EVENTS =
 // Class names compare without case, as the platform compares them; an
 // integer name is the atom RegisterClassA returned.
 static WindowClass* FindClass(LPCSTR name) {
-    for (WindowClass* windowClass : classes) {
-        if (IS_INTRESOURCE(name) ? windowClass->atom == (ATOM)(UINT_PTR)name
-                                 : strcasecmp(windowClass->name.c_str(), name) == 0)
-            return windowClass;
+    for (WindowClass& windowClass : classes) {
+        if (IS_INTRESOURCE(name) ? windowClass.atom == (ATOM)(UINT_PTR)name
+                                 : strcasecmp(windowClass.name.c_str(), name) == 0)
+            return &windowClass;
     }
     return NULL;
 }
@@ -45,7 +48,8 @@ ATOM RegisterClassA(const WNDCLASSA* wndClass) {
         IS_INTRESOURCE(wndClass->lpszClassName) || wndClass->lpszClassName[0] == 0 ||
         FindClass(wndClass->lpszClassName) != NULL)
         return 0;
-    WindowClass* windowClass = new WindowClass();
+    classes.emplace_back();
+    WindowClass* windowClass = &classes.back();
     windowClass->name = wndClass->lpszClassName;
     windowClass->atom = nextAtom++;
     windowClass->style = wndClass->style;
@@ -58,7 +62,6 @@ ATOM RegisterClassA(const WNDCLASSA* wndClass) {
         else
             windowClass->menuName = wndClass->lpszMenuName;
     }
-    classes.push_back(windowClass);
     return windowClass->atom;
 }
 
@@ -225,7 +228,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     unsigned long mask = CWBackPixmap | CWEventMask;
     attributes.background_pixmap = None; // the program paints everything itself
     attributes.event_mask = child ? CHILD_EVENTS : TOP_LEVEL_EVENTS;
-    if (windowClass->cursor != NULL) {
+    if (windowClass->cursor != NULL && windowClass->cursor->xCursor != None) {
         attributes.cursor = windowClass->cursor->xCursor;
         mask |= CWCursor;
     }
@@ -491,9 +494,7 @@ HWND SetFocus(HWND window) {
     return previous;
 }
 
-// The shown, enabled pop-up an owner's activation passes to: the modal
-// dialog that disabled it. NULL when there is none.
-static HWND EnabledPopupOf(HWND owner) {
+HWND EnabledPopupOf(HWND owner) {
     for (HWND window : windows)
         if (window->owner == owner && window->parent == NULL && window->enabled &&
             window->visible && !window->destroying)
@@ -577,8 +578,16 @@ void InvalidateClient(HWND window) {
 
 void OnExpose(HWND window, Window xWindow, const XExposeEvent& event) {
     int top = ClientTopIn(window, xWindow);
-    AddUpdate(window,
-              {event.x, event.y - top, event.x + event.width, event.y + event.height - top});
+    RECT exposed = {event.x, event.y - top, event.x + event.width, event.y + event.height - top};
+    // A window shown and painted at once (ShowWindow, UpdateWindow) is
+    // exposed by its mapping before the paint's drawing reaches the server:
+    // painting it again would only repeat the frame.
+    const RECT& painted = window->painted;
+    if (window->paintSerial != 0 && event.serial < window->paintSerial &&
+        exposed.left >= painted.left && exposed.top >= painted.top &&
+        exposed.right <= painted.right && exposed.bottom <= painted.bottom)
+        return;
+    AddUpdate(window, exposed);
 }
 
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
@@ -633,13 +642,26 @@ BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase) {
     return window->updatePending;
 }
 
+// The one cursor there is. Its X cursor waits for the first idle moment: the
+// themed cursor costs a library load, file reads and round trips, which the
+// first frame need not wait for.
+static CursorRec arrow;
+static bool arrowLoaded;
+
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    static CursorRec arrow;
     if (instance != NULL || name != IDC_ARROW || xDisplay == NULL)
         return NULL;
-    if (arrow.xCursor == None)
-        arrow.xCursor = XCreateFontCursor(xDisplay, XC_left_ptr);
+    arrowLoaded = true;
     return &arrow;
+}
+
+void CreateDeferredCursors() {
+    if (!arrowLoaded || arrow.xCursor != None)
+        return;
+    arrow.xCursor = XCreateFontCursor(xDisplay, XC_left_ptr);
+    for (HWND window : windows)
+        if (window->windowClass->cursor == &arrow)
+            XDefineCursor(xDisplay, window->xWindow, arrow.xCursor);
 }
 
 HDC GetDC(HWND window) {
@@ -712,5 +734,10 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!IsWindow(window) || window->proc == NULL)
         return 0;
+    // Where the paint begins in the server's order of requests, for OnExpose.
+    if (message == WM_PAINT && window->updatePending) {
+        window->paintSerial = NextRequest(xDisplay);
+        window->painted = window->update;
+    }
     return window->proc(window, message, wParam, lParam);
 }

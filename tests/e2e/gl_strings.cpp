@@ -30,6 +30,7 @@ int main() {
     Window window = XCreateWindow(display, root, 0, 0, 8, 8, 0, visual->depth, InputOutput,
                                   visual->visual, CWColormap, &windowAttributes);
     GLXContext context = glXCreateContext(display, visual, nullptr, True);
+    XFree(visual);
     if (context == nullptr || !glXMakeCurrent(display, window, context)) {
         fprintf(stderr, "gl_strings: GLX: cannot make a context current\n");
         return 1;

@@ -47,7 +47,8 @@ static void SilenceStdout() {
     }
 }
 
-bool StartXServer(XServer& server, int width, int height, int depth) {
+bool StartXServer(XServer& server, int width, int height, int depth,
+                  const std::vector<std::string>& extraArgs) {
     int fds[2];
     if (pipe(fds) != 0)
         return false;
@@ -63,8 +64,12 @@ bool StartXServer(XServer& server, int width, int height, int depth) {
         close(fds[0]);
         SilenceStdout();
         dup2(STDOUT_FILENO, STDERR_FILENO);
-        execlp("Xvfb", "Xvfb", "-displayfd", fdText, "-screen", "0", screen, "-nolisten", "tcp",
-               "-noreset", (char*)nullptr);
+        std::vector<const char*> argv = {"Xvfb", "-displayfd", fdText, "-screen", "0",
+                                         screen, "-nolisten",  "tcp",  "-noreset"};
+        for (const std::string& arg : extraArgs)
+            argv.push_back(arg.c_str());
+        argv.push_back(nullptr);
+        execvp("Xvfb", (char* const*)argv.data());
         _exit(127);
     }
     close(fds[1]);

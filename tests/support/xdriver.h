@@ -16,8 +16,10 @@ struct XServer {
     std::string display; // ":N"
 };
 
-// depth 24 gives TrueColor; 8 gives PseudoColor.
-bool StartXServer(XServer& server, int width = 800, int height = 600, int depth = 24);
+// depth 24 gives TrueColor; 8 gives PseudoColor. extraArgs go to Xvfb as
+// they are (e.g. "-extension", "GLX" for a server without GLX).
+bool StartXServer(XServer& server, int width = 800, int height = 600, int depth = 24,
+                  const std::vector<std::string>& extraArgs = {});
 void StopXServer(XServer& server);
 
 // The connection the driver works through; needs XTest and DAMAGE.

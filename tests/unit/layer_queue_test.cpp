@@ -105,6 +105,56 @@ TEST_F(LayerQueue, UpdateWindowPaintsAtOnceOnlyWhenSomethingIsInvalid) {
     EXPECT_EQ(MessagesOf(window).size(), 1u);
 }
 
+// The server exposes a window it maps, and exposes it again for whatever
+// uncovers it. An exposure made before a paint's first request reached the
+// server, inside the part that paint was given, is painted over by it: the
+// window is not painted twice. Any other exposure brings a paint.
+TEST_F(LayerQueue, ExposureIsPaintedUnlessALaterPaintCoveredIt) {
+    HWND shown = CreateTestWindow(false);
+    ShowWindow(shown, SW_SHOW);
+    UpdateWindow(shown);
+    ASSERT_TRUE(PumpUntilLogged(shown, WM_ACTIVATE)); // mapped: its exposure is in
+    Pump();
+    EXPECT_EQ(LoggedFor(shown, WM_PAINT).size(), 1u) << "shown and painted at once";
+    DestroyWindow(shown);
+
+    Display* outside = XOpenDisplay(XDisplayString(xDisplay));
+    ASSERT_NE(outside, nullptr);
+    const struct {
+        const char* what;
+        RECT exposed;
+        bool beforePaint; // made before the paint's first request reached the server
+        size_t paints;    // those the exposure brings
+    } ROWS[] = {
+        {"inside a later paint", {10, 10, 50, 50}, true, 0},
+        {"partly outside a later paint", {150, 150, 250, 250}, true, 1},
+        {"after the paint", {10, 10, 50, 50}, false, 1},
+    };
+    const RECT PAINTED = {0, 0, 200, 200};
+    HWND window = ShowTestWindow(false);
+    for (const auto& row : ROWS) {
+        XSync(xDisplay, False);
+        if (!row.beforePaint) {
+            InvalidateRect(window, &PAINTED, FALSE);
+            UpdateWindow(window);
+            XSync(xDisplay, False);
+        }
+        XClearArea(outside, window->xWindow, row.exposed.left, row.exposed.top,
+                   row.exposed.right - row.exposed.left, row.exposed.bottom - row.exposed.top,
+                   True);
+        XSync(outside, False);
+        if (row.beforePaint) {
+            // The exposure waits unread on the connection meanwhile.
+            InvalidateRect(window, &PAINTED, FALSE);
+            UpdateWindow(window);
+        }
+        messageLog.clear();
+        Pump();
+        EXPECT_EQ(LoggedFor(window, WM_PAINT).size(), row.paints) << row.what;
+    }
+    XCloseDisplay(outside);
+}
+
 // One row per step: what GetMessageA returns next once the window has been
 // invalidated twice and two messages have been posted.
 TEST_F(LayerQueue, PaintComesAfterPostedMessagesOnceAndAgainUntilValidated) {
