@@ -102,13 +102,13 @@ static void Tap(Display* display, KeySym key) {
 }
 
 // Starts a program and waits for its first frame and for it to settle.
-static bool StartSettled(Bench& bench, const ProgramSpec& spec, Launch& launch, bool grab,
+static bool StartSettled(Bench& bench, const ProgramSubject& subject, Launch& launch, bool grab,
                          int timeoutMs) {
-    if (!LaunchProgram(launch, spec, bench.server.display, bench.options.hook, bench.scratch, grab))
+    if (!LaunchProgram(launch, subject, bench.server.display, bench.options.hook, bench.scratch, grab))
         return false;
     if (!WaitForFrames(launch, 1, timeoutMs)) {
         fprintf(stderr, "bench: %s drew no frame within %d ms (its output: %s)\n",
-                spec.name.c_str(), timeoutMs, launch.outputPath.c_str());
+                subject.name.c_str(), timeoutMs, launch.outputPath.c_str());
         EndProgram(launch);
         return false;
     }
@@ -117,11 +117,11 @@ static bool StartSettled(Bench& bench, const ProgramSpec& spec, Launch& launch, 
 }
 
 // Its main window, with the keyboard.
-static Window FocusMain(Bench& bench, const ProgramSpec& spec, Launch& launch) {
-    Window window = WaitForTopLevel(bench.display, spec.title, 3000);
+static Window FocusMain(Bench& bench, const ProgramSubject& subject, Launch& launch) {
+    Window window = WaitForTopLevel(bench.display, subject.title, 3000);
     if (window == 0) {
-        fprintf(stderr, "bench: %s shows no window \"%s\"\n", spec.name.c_str(),
-                spec.title.c_str());
+        fprintf(stderr, "bench: %s shows no window \"%s\"\n", subject.name.c_str(),
+                subject.title.c_str());
         return 0;
     }
     FocusWindow(bench.display, window);
@@ -129,9 +129,9 @@ static Window FocusMain(Bench& bench, const ProgramSpec& spec, Launch& launch) {
     return window;
 }
 
-static void MeasureStartup(Bench& bench, const ProgramSpec& spec, Results& results, int timeoutMs) {
+static void MeasureStartup(Bench& bench, const ProgramSubject& subject, Results& results, int timeoutMs) {
     Launch launch;
-    if (!StartSettled(bench, spec, launch, false, timeoutMs))
+    if (!StartSettled(bench, subject, launch, false, timeoutMs))
         return;
     results.startupMs.push_back(Ms(launch.framesNs[0] - launch.spawnNs));
     results.startupCpuMs.push_back(Ms(ReadCpuUse(launch.pid).ns));
@@ -236,13 +236,13 @@ static void MeasureDialogs(Bench& bench, Launch& launch, Window main, Results& r
 // The floor and the program run side by side: key presses in turns of
 // LATENCY_BLOCK each, so that whatever else loads the machine weighs on both
 // alike; then both idle at once; then the program's dialog cycles.
-static void MeasureSideBySide(Bench& bench, const ProgramSpec* specs[2], Results* results[2]) {
+static void MeasureSideBySide(Bench& bench, const ProgramSubject* subjects[2], Results* results[2]) {
     Launch launches[2];
     Window windows[2] = {0, 0};
     bool ok = true;
     for (int i = 0; i < 2 && ok; i++)
-        ok = StartSettled(bench, *specs[i], launches[i], false, 10000) &&
-             (windows[i] = FocusMain(bench, *specs[i], launches[i])) != 0;
+        ok = StartSettled(bench, *subjects[i], launches[i], false, 10000) &&
+             (windows[i] = FocusMain(bench, *subjects[i], launches[i])) != 0;
     for (int block = 0; ok && block * LATENCY_BLOCK < MIN_PRESSES + 10; block++)
         for (int i = 0; i < 2 && ok; i++) {
             FocusWindow(bench.display, windows[i]);
@@ -273,12 +273,12 @@ static long DifferingPixels(const Image& a, const Image& b) {
 
 // The frame the program shows at a turn, reached by single presses from the
 // start, and the frame one press before it.
-static bool ReferenceFrames(Bench& bench, const ProgramSpec& spec, int presses, Image& expected,
+static bool ReferenceFrames(Bench& bench, const ProgramSubject& subject, int presses, Image& expected,
                             Image& before) {
     Launch launch;
-    if (!StartSettled(bench, spec, launch, true, 10000))
+    if (!StartSettled(bench, subject, launch, true, 10000))
         return false;
-    bool ok = FocusMain(bench, spec, launch) != 0;
+    bool ok = FocusMain(bench, subject, launch) != 0;
     for (int i = 0; ok && i < presses; i++) {
         if (i == presses - 1)
             ok = ReadPpm(launch.grabPath, before);
@@ -295,7 +295,7 @@ static bool ReferenceFrames(Bench& bench, const ProgramSpec& spec, int presses, 
 
 // 200 Right presses at once: the frames drawn, how long after the last key
 // the last one came, and whether it shows the turn the program's rule gives.
-static void MeasureBurst(Bench& bench, const ProgramSpec& spec, Results& results) {
+static void MeasureBurst(Bench& bench, const ProgramSubject& subject, Results& results) {
     ViewState start, target;
     for (int i = 0; i < BURST_KEYS; i++)
         RotateByKey(target, VK_RIGHT);
@@ -304,7 +304,7 @@ static void MeasureBurst(Bench& bench, const ProgramSpec& spec, Results& results
     for (ViewState view = start; view.yRot != target.yRot && presses < 360; presses++)
         RotateByKey(view, VK_RIGHT);
     Image expected, before;
-    if (!ReferenceFrames(bench, spec, std::max(presses, 1), expected, before)) {
+    if (!ReferenceFrames(bench, subject, std::max(presses, 1), expected, before)) {
         results.note += "no reference frame for the burst; ";
         return;
     }
@@ -313,9 +313,9 @@ static void MeasureBurst(Bench& bench, const ProgramSpec& spec, Results& results
     results.neighbourDiffering = DifferingPixels(expected, before);
 
     Launch launch;
-    if (!StartSettled(bench, spec, launch, true, 10000))
+    if (!StartSettled(bench, subject, launch, true, 10000))
         return;
-    if (FocusMain(bench, spec, launch) != 0) {
+    if (FocusMain(bench, subject, launch) != 0) {
         size_t framesBefore = launch.framesNs.size();
         for (int i = 0; i < BURST_KEYS; i++)
             Tap(bench.display, XK_Right);
@@ -626,9 +626,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    ProgramSpec floorSpec = {"floor", {options.floor}, {}, "Bench Floor"};
-    ProgramSpec oursSpec = {"ours", {options.ours}, {}, "Robot Kovra"};
-    ProgramSpec wineSpec = {"wine",
+    ProgramSubject floorSpec = {"floor", {options.floor}, {}, "Bench Floor"};
+    ProgramSubject oursSpec = {"ours", {options.ours}, {}, "Robot Kovra"};
+    ProgramSubject wineSpec = {"wine",
                             {options.wine, options.exe},
                             {"WINEPREFIX=" + options.prefix, "WINEDEBUG=-all",
                              "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"},
@@ -664,7 +664,7 @@ int main(int argc, char** argv) {
         }
     }
     printf("bench: start-up done; latency and idling\n");
-    const ProgramSpec* pair[2] = {&floorSpec, &oursSpec};
+    const ProgramSubject* pair[2] = {&floorSpec, &oursSpec};
     Results* pairResults[2] = {&floor, &ours};
     MeasureSideBySide(bench, pair, pairResults);
     printf("bench: the %d-key burst\n", BURST_KEYS);

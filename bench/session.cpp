@@ -110,10 +110,10 @@ static std::vector<std::string> InheritedEnvironment() {
     return kept;
 }
 
-bool LaunchProgram(Launch& launch, const ProgramSpec& spec, const std::string& display,
+bool LaunchProgram(Launch& launch, const ProgramSubject& subject, const std::string& display,
                    const std::string& hook, const std::string& scratch, bool grab) {
     static int serial;
-    std::string stem = scratch + "/" + spec.name + "-" + std::to_string(++serial);
+    std::string stem = scratch + "/" + subject.name + "-" + std::to_string(++serial);
     launch = Launch();
     launch.logPath = stem + ".swaps";
     launch.outputPath = stem + ".out";
@@ -134,12 +134,12 @@ bool LaunchProgram(Launch& launch, const ProgramSpec& spec, const std::string& d
     environment.push_back("BENCH_SWAP_LOG=" + launch.logPath);
     if (grab)
         environment.push_back("BENCH_GRAB=" + launch.grabPath);
-    environment.insert(environment.end(), spec.environment.begin(), spec.environment.end());
+    environment.insert(environment.end(), subject.environment.begin(), subject.environment.end());
     std::vector<char*> envp, argv;
     for (std::string& entry : environment)
         envp.push_back(&entry[0]);
     envp.push_back(NULL);
-    std::vector<std::string> args = spec.argv;
+    std::vector<std::string> args = subject.argv;
     for (std::string& arg : args)
         argv.push_back(&arg[0]);
     argv.push_back(NULL);

@@ -23,7 +23,7 @@ bool StartXServer(XServer& server);
 void StopXServer(XServer& server);
 
 // How to start one of the programs measured.
-struct ProgramSpec {
+struct ProgramSubject {
     std::string name;                     // "ours", "floor", "wine"
     std::vector<std::string> argv;        // argv[0] is the path run
     std::vector<std::string> environment; // added to the bench's own
@@ -45,7 +45,7 @@ struct Launch {
 };
 
 // scratch is a directory for the pipe, the grabs and the program's output.
-bool LaunchProgram(Launch& launch, const ProgramSpec& spec, const std::string& display,
+bool LaunchProgram(Launch& launch, const ProgramSubject& subject, const std::string& display,
                    const std::string& hook, const std::string& scratch, bool grab);
 // Reads what the hook has reported, waiting up to timeoutMs for the number of
 // frames to reach count; true once it has.
