@@ -104,7 +104,8 @@ static void Tap(Display* display, KeySym key) {
 // Starts a program and waits for its first frame and for it to settle.
 static bool StartSettled(Bench& bench, const ProgramSubject& subject, Launch& launch, bool grab,
                          int timeoutMs) {
-    if (!LaunchProgram(launch, subject, bench.server.display, bench.options.hook, bench.scratch, grab))
+    if (!LaunchProgram(launch, subject, bench.server.display, bench.options.hook, bench.scratch,
+                       grab))
         return false;
     if (!WaitForFrames(launch, 1, timeoutMs)) {
         fprintf(stderr, "bench: %s drew no frame within %d ms (its output: %s)\n",
@@ -129,7 +130,8 @@ static Window FocusMain(Bench& bench, const ProgramSubject& subject, Launch& lau
     return window;
 }
 
-static void MeasureStartup(Bench& bench, const ProgramSubject& subject, Results& results, int timeoutMs) {
+static void MeasureStartup(Bench& bench, const ProgramSubject& subject, Results& results,
+                           int timeoutMs) {
     Launch launch;
     if (!StartSettled(bench, subject, launch, false, timeoutMs))
         return;
@@ -236,7 +238,8 @@ static void MeasureDialogs(Bench& bench, Launch& launch, Window main, Results& r
 // The floor and the program run side by side: key presses in turns of
 // LATENCY_BLOCK each, so that whatever else loads the machine weighs on both
 // alike; then both idle at once; then the program's dialog cycles.
-static void MeasureSideBySide(Bench& bench, const ProgramSubject* subjects[2], Results* results[2]) {
+static void MeasureSideBySide(Bench& bench, const ProgramSubject* subjects[2],
+                              Results* results[2]) {
     Launch launches[2];
     Window windows[2] = {0, 0};
     bool ok = true;
@@ -273,8 +276,8 @@ static long DifferingPixels(const Image& a, const Image& b) {
 
 // The frame the program shows at a turn, reached by single presses from the
 // start, and the frame one press before it.
-static bool ReferenceFrames(Bench& bench, const ProgramSubject& subject, int presses, Image& expected,
-                            Image& before) {
+static bool ReferenceFrames(Bench& bench, const ProgramSubject& subject, int presses,
+                            Image& expected, Image& before) {
     Launch launch;
     if (!StartSettled(bench, subject, launch, true, 10000))
         return false;
@@ -616,10 +619,15 @@ int main(int argc, char** argv) {
     // A reader that goes away (| head) must not kill the bench before it has
     // stopped what it started.
     signal(SIGPIPE, SIG_IGN);
-    char scratch[] = "/tmp/kovra-bench.XXXXXX";
-    if (mkdtemp(scratch) == NULL || !StartXServer(bench.server))
+    // The scratch folder goes where the user keeps temporary files.
+    const char* tmp = getenv("TMPDIR");
+    std::string scratchName =
+        std::string(tmp != NULL && *tmp ? tmp : P_tmpdir) + "/kovra-bench.XXXXXX";
+    std::vector<char> scratch(scratchName.begin(), scratchName.end());
+    scratch.push_back('\0');
+    if (mkdtemp(scratch.data()) == NULL || !StartXServer(bench.server))
         return 1;
-    bench.scratch = scratch;
+    bench.scratch = scratch.data();
     bench.display = ConnectDriver(bench.server.display);
     if (bench.display == NULL) {
         StopXServer(bench.server);
@@ -629,10 +637,10 @@ int main(int argc, char** argv) {
     ProgramSubject floorSpec = {"floor", {options.floor}, {}, "Bench Floor"};
     ProgramSubject oursSpec = {"ours", {options.ours}, {}, "Robot Kovra"};
     ProgramSubject wineSpec = {"wine",
-                            {options.wine, options.exe},
-                            {"WINEPREFIX=" + options.prefix, "WINEDEBUG=-all",
-                             "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"},
-                            "Robot Kovra"};
+                               {options.wine, options.exe},
+                               {"WINEPREFIX=" + options.prefix, "WINEDEBUG=-all",
+                                "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"},
+                               "Robot Kovra"};
     Results floor, ours, wine, wineCold;
     floor.name = "floor";
     ours.name = "ours";
