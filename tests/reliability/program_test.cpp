@@ -28,6 +28,7 @@ static const int QUIET_MS = 200;
 
 static int cycles = 20;
 
+// Monotonic milliseconds, for the figures.
 static long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -71,6 +72,7 @@ static std::map<std::string, int> XResourcesOf(Display* display, Window window) 
     return counts;
 }
 
+// "NAME count, ..." for messages and figures.
 static std::string Describe(const std::map<std::string, int>& counts) {
     std::string text;
     for (const auto& entry : counts)
@@ -80,6 +82,7 @@ static std::string Describe(const std::map<std::string, int>& counts) {
 
 // ---- Sessions on any kind of server ----------------------------------------------
 
+// The session of the e2e tier, on a server of any depth and options.
 static bool OpenSessionOn(Session& session, int depth, const std::vector<std::string>& xvfbArgs) {
     if (!StartXServer(session.server, 800, 600, depth, xvfbArgs))
         return false;
@@ -122,12 +125,14 @@ static void LetGoOfTheServer(Session& session) {
     session.mainWindow = 0;
 }
 
+// Ends the test's own Xvfb under the running program.
 static void KillServer(Session& session, int signal) {
     kill(session.server.pid, signal);
     waitpid(session.server.pid, nullptr, 0);
     session.server.pid = -1;
 }
 
+// CloseSession, also after the server or the driver's connection has gone.
 static void EndSession(Session& session) {
     if (session.display == nullptr)
         session.mainWindow = 0;
@@ -153,6 +158,7 @@ static unsigned VirtualKeyOf(KeySym key) {
     return (unsigned)key; // digits: the same codes
 }
 
+// Arrows half the time; letters and digits, which turn nothing, otherwise.
 static KeySym StormKey(std::mt19937& random) {
     static const KeySym ARROWS[] = {XK_Left, XK_Up, XK_Right, XK_Down};
     switch (random() % 4) {
@@ -184,12 +190,14 @@ static void ChooseByKeys(Session& session, int row) {
     TypeKey(session, XK_Return);
 }
 
+// Alt+H, A, as the menu says; 0 when no dialog appears.
 static Window OpenAbout(Session& session) {
     PressKey(session.display, XK_h, XK_Alt_L);
     PressKey(session.display, XK_a);
     return FindTopLevel(session.display, ABOUT_TITLE, WINDOW_MS);
 }
 
+// Alt+F, X.
 static void ChooseExit(Session& session) {
     PressKey(session.display, XK_f, XK_Alt_L);
     PressKey(session.display, XK_x);
@@ -197,6 +205,7 @@ static void ChooseExit(Session& session) {
 
 // ---- Display loss -------------------------------------------------------------------
 
+// What the program is doing when its server goes: the rows of LOSSES.
 static void Idle(Session&) {}
 
 static void DialogOpen(Session& session) {
@@ -343,6 +352,7 @@ static long Drain(Session& session) {
     return NowMs() - before - 500;
 }
 
+// The peak of the resident size, sampled during a storm.
 static void SampleRss(const Session& session, StormFigures& figures) {
     figures.rssPeak = std::max(figures.rssPeak, ResidentKb(session.program));
 }
@@ -420,6 +430,7 @@ TEST(InputStorm, TenThousandKeysAndAThousandCommandsLeaveTheRightPictureAndFlatM
 
 // ---- X resources across cycles ----------------------------------------------------------
 
+// About opened by keys and closed by Enter.
 static testing::AssertionResult DialogCycle(Session& session) {
     Window dialog = OpenAbout(session);
     if (dialog == 0)
@@ -434,6 +445,7 @@ static testing::AssertionResult DialogCycle(Session& session) {
     return testing::AssertionSuccess();
 }
 
+// "Robot" opened by a click and closed by Escape twice.
 static testing::AssertionResult MenuCycle(Session& session) {
     Window popup = OpenRobotMenuByMouse(session);
     if (popup == 0)

@@ -31,8 +31,8 @@ static const char ABOUT_TITLE[] = "About OpenGL";
 // Posted to the foreign window before an About command: the dialog's modal
 // loop delivers it while the dialog is open.
 static const UINT FUZZ_IN_DIALOG = 0x8000 + 1; // WM_APP + 1
-static const WORD BN_CLICKED = 0;
-static const int PUMP_LIMIT = 100000;
+static const WORD BN_CLICKED = 0;              // the notification of a button's click
+static const int PUMP_LIMIT = 100000;          // messages a drain may take before it is a loop
 
 // The window's model commands and the model each shows.
 static const struct {
@@ -62,6 +62,7 @@ struct Fuzz {
 };
 static Fuzz fuzz;
 
+// The report names the seed and the last message: enough to replay the run.
 [[noreturn]] static void Fail(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -81,10 +82,12 @@ static void OnStuck(int) {
     _exit(1);
 }
 
+// 0 .. n-1 from the seeded generator: every choice replays from the seed.
 static unsigned Pick(unsigned n) {
     return (unsigned)(fuzz.random() % n);
 }
 
+// A readable name for the report.
 static const char* MessageName(UINT message) {
     switch (message) {
     case WM_KEYDOWN:
@@ -113,6 +116,7 @@ static const char* MessageName(UINT message) {
     return "message";
 }
 
+// Remembers what was just done, for a report that follows.
 static void Note(const char* format, ...) {
     char text[160];
     va_list args;
@@ -124,11 +128,13 @@ static void Note(const char* format, ...) {
 
 // ---- Checks ---------------------------------------------------------------------
 
+// A whole multiple of 5 degrees in -355..355, as the key rule keeps every turn.
 static bool IsTurn(float angle) {
     return isfinite(angle) && angle == truncf(angle) && fmodf(angle, 5) == 0 && angle >= -355 &&
            angle <= 355;
 }
 
+// The view state, and the menu's one check mark on the model shown.
 static void CheckView() {
     const ViewState& view = CurrentView();
     if (!IsTurn(view.xRot) || !IsTurn(view.yRot))
@@ -167,6 +173,7 @@ static void CheckGl() {
         Fail("GL error 0x%04x (%s)", error, (const char*)gluErrorString(error));
 }
 
+// What holds after every message.
 static void Check() {
     CheckView();
     CheckGl();
@@ -203,6 +210,7 @@ static std::map<std::string, int> XResources() {
     return counts;
 }
 
+// "NAME count, ..." for the report.
 static std::string Describe(const std::map<std::string, int>& counts) {
     std::string text;
     for (const auto& entry : counts)
@@ -212,6 +220,7 @@ static std::string Describe(const std::map<std::string, int>& counts) {
 
 // ---- Delivery ---------------------------------------------------------------------
 
+// The program's loop, without the wait: until nothing is left to do.
 static void Pump() {
     XSync(xDisplay, False);
     MSG msg;
@@ -242,11 +251,13 @@ static void Deliver(UINT message, WPARAM wParam, LPARAM lParam) {
         PostMessageA(fuzz.main, message, wParam, lParam);
 }
 
+// Arrows half the time, so that the turns go far; any code 0-255 otherwise.
 static WPARAM RandomKey() {
     static const WPARAM ARROWS[] = {VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN};
     return Pick(2) ? ARROWS[Pick(4)] : Pick(256);
 }
 
+// A key-down mostly; now and then what the default procedure takes.
 static void DeliverKey() {
     // Repeat count, scan code, and now and then the "previously down" bit.
     LPARAM lParam = (LPARAM)((1 + Pick(3)) | Pick(256) << 16 | (Pick(4) == 0) << 30);
@@ -266,6 +277,7 @@ static void DeliverKey() {
     Deliver(message, key, lParam);
 }
 
+// "Cylinder", "Arm1" or "Arm2", however it was sent.
 static void DeliverModelCommand() {
     UINT command = MODEL_COMMANDS[Pick(3)].command;
     // From the menu (0), an accelerator (1), or a notification code a control would send.
@@ -273,6 +285,7 @@ static void DeliverModelCommand() {
     Deliver(WM_COMMAND, MAKEWPARAM(command, code), Pick(4) == 0 ? (LPARAM)fuzz.foreign : 0);
 }
 
+// An id the window has no row for: ignored, answered 0.
 static void DeliverUnknownCommand() {
     static const UINT NEAR_KNOWN[] = {
         0, IDOK, IDCANCEL, IDM_EXIT - 1, IDM_ARM2 + 1, IDM_ABOUT + 1, IDM_CYLINDER - 1, 0xFFFF};
@@ -299,10 +312,12 @@ static void DeliverAbout() {
         SendMessageA(fuzz.main, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, 0), 0);
 }
 
+// One side of a WM_SIZE: an edge value or any 16-bit one.
 static WORD RandomSize() {
     return Pick(2) ? EDGE_SIZES[Pick(sizeof EDGE_SIZES / sizeof EDGE_SIZES[0])] : (WORD)Pick(65536);
 }
 
+// A WM_SIZE nobody measured: the viewport must take any size.
 static void DeliverSize() {
     static const WPARAM KINDS[] = {SIZE_RESTORED, 1 /* minimised */, 2 /* maximised */};
     fuzz.madeUpSizes++;
@@ -352,6 +367,7 @@ static void ExposeFromOutside() {
     XSync(fuzz.outside, False);
 }
 
+// Part of the client area (or more, or all of it) marked for repainting.
 static void InvalidateFromInside() {
     RECT rect = {(LONG)Pick(500) - 50, (LONG)Pick(500) - 50, (LONG)Pick(500), (LONG)Pick(500)};
     Note("InvalidateRect");
@@ -360,6 +376,7 @@ static void InvalidateFromInside() {
         UpdateWindow(fuzz.main);
 }
 
+// The three ways a person ends the program: Exit, the close box, Alt+F4.
 static void Close() {
     switch (Pick(3)) {
     case 0:
@@ -409,6 +426,7 @@ static void Step(bool mayOpenDialog) {
 
 // ---- The dialog ---------------------------------------------------------------------
 
+// With every error read after each message, the dialog shows none pending.
 static void CheckDialogFields(HWND dialog) {
     char text[256];
     const char* noError = (const char*)gluErrorString(GL_NO_ERROR);
@@ -480,6 +498,7 @@ static void InDialog() {
     }
 }
 
+// The foreign window's procedure: it also runs the driver inside the dialog.
 static LRESULT CALLBACK ForeignWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == FUZZ_IN_DIALOG) {
         InDialog();
@@ -549,6 +568,7 @@ static void WarmUp() {
     CheckSessionEnd();
 }
 
+// The connection, the class as WinMain registers it, and the foreign window.
 static void Setup() {
     if (!OpenConnection(NULL, "robot-kovra")) {
         fprintf(stderr, "window_fuzz: X11: cannot open display \"%s\"\n", XDisplayName(NULL));
@@ -579,6 +599,7 @@ static void Setup() {
         Fail("cannot create the foreign window");
 }
 
+// --seed N and --messages N; anything else is a usage error.
 static void ReadArguments(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "--seed") == 0)
