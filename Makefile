@@ -32,7 +32,7 @@ test-asan: deps
 # The long reliability runs: 10^6 fuzzed messages, damaged resource scripts,
 # a session under valgrind, 200 dialog and menu cycles.
 fuzz: build
-	@ctest --test-dir $(BUILD) -C Nightly -L nightly --output-on-failure
+	@ctest --test-dir $(BUILD) -C Nightly -L nightly --verbose
 
 # Start-up, key-to-frame, coalescing, idling and memory beside a minimal GLX
 # program and the Windows build under Wine; the table, and <build>/bench.json.

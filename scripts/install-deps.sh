@@ -8,7 +8,7 @@ cmake g++ make pkg-config
 libx11-dev libxft-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
 libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libosmesa6-dev
 libgtest-dev libxtst-dev libxres-dev libxdamage-dev
-xvfb xauth x11-apps x11-utils xdotool imagemagick
+xvfb xauth x11-apps x11-utils xdotool imagemagick valgrind
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64
 desktop-file-utils dpkg-dev man-db zip unzip
 "

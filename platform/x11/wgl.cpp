@@ -6,6 +6,7 @@
 // After win32.h, whose APIENTRY gl.h then keeps.
 #include <GL/glx.h>
 #include <limits.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -218,6 +219,13 @@ static void BuildFormats() {
     std::stable_sort(
         formats.begin(), formats.end(),
         [](const PixelFormat& a, const PixelFormat& b) { return VisualRank(a) < VisualRank(b); });
+    // The window still runs without GL, undrawn: a person should know why.
+    bool anyGl = false;
+    for (const PixelFormat& format : formats)
+        anyGl = anyGl || (format.descriptor.dwFlags & PFD_SUPPORT_OPENGL);
+    if (!anyGl)
+        fprintf(stderr, "GLX: %s; nothing will be drawn\n",
+                glx ? "no visual of this screen supports OpenGL" : "the X server has no GLX");
 }
 
 int PixelFormatCount() {
