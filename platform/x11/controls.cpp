@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 
 #include "dialog.h"
 #include "layer.h"
@@ -43,7 +42,6 @@ struct PushedButton {
 
 static PushedButton press;
 static GC controlGc;
-static std::unordered_map<uint32_t, unsigned long> pixels;
 
 // Class names compare without case, as the platform compares them.
 static bool IsButtonClass(HWND window) {
@@ -67,24 +65,6 @@ bool IsGroupBox(HWND window) {
 }
 
 // ---- Drawing ------------------------------------------------------------------
-
-// A colour's pixel on the default colormap, allocated once per colour.
-static unsigned long PixelOf(uint32_t rgb) {
-    auto found = pixels.find(rgb);
-    if (found != pixels.end())
-        return found->second;
-    XColor color;
-    color.red = (unsigned short)(((rgb >> 16) & 0xFF) * 0x101);
-    color.green = (unsigned short)(((rgb >> 8) & 0xFF) * 0x101);
-    color.blue = (unsigned short)((rgb & 0xFF) * 0x101);
-    color.flags = DoRed | DoGreen | DoBlue;
-    unsigned long pixel = BlackPixel(xDisplay, xScreen);
-    if (XAllocColor(xDisplay, DefaultColormap(xDisplay, xScreen), &color))
-        pixel = color.pixel;
-    else if ((rgb & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb >> 16) > 3 * 128)
-        pixel = WhitePixel(xDisplay, xScreen);
-    return pixels[rgb] = pixel;
-}
 
 // The one GC every control draws with, made on the first paint.
 static GC ControlGc() {

@@ -105,7 +105,6 @@ static std::vector<HMENU> bars;
 // an Alt that closed the menu does not open it again on its way up.
 static bool heldKeys[256];
 static GC menuGc;
-static std::map<uint32_t, unsigned long> pixels;
 static Atom windowTypeAtom, dropDownTypeAtom;
 
 // ---- The tree ---------------------------------------------------------------
@@ -217,42 +216,6 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags) {
 }
 
 // ---- Drawing ----------------------------------------------------------------
-
-// Where a channel of 8 bits sits in a pixel; -1 for another width.
-static int ByteShift(unsigned long mask) {
-    for (int shift = 0; shift + 8 <= (int)sizeof mask * 8; shift++)
-        if (mask == 0xFFUL << shift)
-            return shift;
-    return -1;
-}
-
-// A colour's pixel on the default colormap, allocated once: the shades of an
-// antialiased check mark are asked for on every redraw. A TrueColor visual
-// of 8-bit channels holds the colour exactly where its masks say, which
-// spares a round trip to the server before the first frame.
-static unsigned long PixelOf(uint32_t rgb) {
-    auto found = pixels.find(rgb);
-    if (found != pixels.end())
-        return found->second;
-    Visual* visual = DefaultVisual(xDisplay, xScreen);
-    int red = ByteShift(visual->red_mask), green = ByteShift(visual->green_mask),
-        blue = ByteShift(visual->blue_mask);
-    if (visual->c_class == TrueColor && red >= 0 && green >= 0 && blue >= 0)
-        return pixels[rgb] = ((unsigned long)((rgb >> 16) & 0xFF) << red) |
-                             ((unsigned long)((rgb >> 8) & 0xFF) << green) |
-                             ((unsigned long)(rgb & 0xFF) << blue);
-    XColor color;
-    color.red = (unsigned short)(((rgb >> 16) & 0xFF) * 0x101);
-    color.green = (unsigned short)(((rgb >> 8) & 0xFF) * 0x101);
-    color.blue = (unsigned short)((rgb & 0xFF) * 0x101);
-    color.flags = DoRed | DoGreen | DoBlue;
-    unsigned long pixel = BlackPixel(xDisplay, xScreen);
-    if (XAllocColor(xDisplay, DefaultColormap(xDisplay, xScreen), &color))
-        pixel = color.pixel;
-    else if ((rgb & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb >> 16) > 3 * 128)
-        pixel = WhitePixel(xDisplay, xScreen);
-    return pixels[rgb] = pixel;
-}
 
 static void SetColor(uint32_t rgb) {
     XSetForeground(xDisplay, menuGc, PixelOf(rgb));

@@ -10,8 +10,8 @@ struct TextFont {
     XFontStruct* core; // then the server's own "fixed" serves
     int ascent;
     int descent;
-    int height;        // ascent + descent: the platform's tmHeight
-    int averageWidth;  // dialog base unit X, computed as the platform does
+    int height;       // ascent + descent: the platform's tmHeight
+    int averageWidth; // dialog base unit X, computed as the platform does
 };
 
 // The closest installed match for family at pointSize (at 96 dpi), opened on
@@ -32,3 +32,7 @@ void ForgetDrawable(Drawable target);
 
 // Closes every font; called when the connection closes.
 void CloseFonts();
+
+// The pixel of a 0xRRGGBB interface colour on the default colormap, kept
+// once made; menus and controls draw their faces and lines with it.
+unsigned long PixelOf(uint32_t rgb);
