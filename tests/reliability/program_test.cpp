@@ -260,7 +260,13 @@ TEST(DisplayLoss, TheProgramSaysSoInOneLineAndEndsNonZeroAtOnce) {
 
 // ---- Servers that lack something ------------------------------------------------------
 
-static const char NO_FONTS_CONF[] = "/tmp/kovra-no-fonts.conf";
+// Where the user keeps temporary files.
+static std::string TempDir() {
+    const char* tmp = getenv("TMPDIR");
+    return tmp != nullptr && *tmp ? tmp : P_tmpdir;
+}
+
+static const std::string NO_FONTS_CONF = TempDir() + "/kovra-no-fonts.conf";
 
 // A fontconfig that knows no font at all: Xft finds nothing to open.
 static void WriteEmptyFontconfig() {
@@ -291,7 +297,7 @@ TEST(HostileServer, MenusTheDialogAndExitStillWork) {
         Session session;
         ASSERT_TRUE(OpenSessionOn(session, server.depth, server.xvfbArgs));
         if (server.noFonts)
-            setenv("FONTCONFIG_FILE", NO_FONTS_CONF, 1);
+            setenv("FONTCONFIG_FILE", NO_FONTS_CONF.c_str(), 1);
         testing::AssertionResult started =
             server.draws ? StartProgram(session) : StartUndrawn(session);
         unsetenv("FONTCONFIG_FILE");
@@ -330,7 +336,7 @@ TEST(HostileServer, MenusTheDialogAndExitStillWork) {
                said.c_str());
         EndSession(session);
     }
-    unlink(NO_FONTS_CONF);
+    unlink(NO_FONTS_CONF.c_str());
 }
 
 // ---- Input storms ---------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "rc.h"
 
@@ -167,12 +168,17 @@ int main(int argc, char** argv) {
     fuzz.random.seed(seed);
     fuzz.script = ReadFile(std::string(argv[1]) + "/robot.rc");
     fuzz.header = ReadFile(std::string(argv[1]) + "/resource.h");
-    char dir[] = "/tmp/kovra_rc_fuzz.XXXXXX";
-    if (fuzz.script.empty() || fuzz.header.empty() || mkdtemp(dir) == NULL) {
+    // Scratch files and kept failures go where the user keeps temporary files.
+    const char* tmp = getenv("TMPDIR");
+    std::string tempDir = tmp != NULL && *tmp ? tmp : P_tmpdir;
+    std::string dirName = tempDir + "/kovra_rc_fuzz.XXXXXX";
+    std::vector<char> dir(dirName.begin(), dirName.end());
+    dir.push_back('\0');
+    if (fuzz.script.empty() || fuzz.header.empty() || mkdtemp(dir.data()) == NULL) {
         fprintf(stderr, "rc_fuzz: cannot read %s/robot.rc and resource.h\n", argv[1]);
         return 2;
     }
-    fuzz.dir = dir;
+    fuzz.dir = dir.data();
 
     Outcome whole = RunCase(fuzz.script, fuzz.header);
     if (!whole.clean || fuzz.accepted != 1) {
@@ -187,8 +193,8 @@ int main(int argc, char** argv) {
             Damage(target);
         Outcome outcome = RunCase(script, header);
         if (!outcome.clean) {
-            std::string kept = std::string("/tmp/rc_fuzz-seed") + std::to_string(seed) + "-case" +
-                               std::to_string(i);
+            std::string kept =
+                tempDir + "/rc_fuzz-seed" + std::to_string(seed) + "-case" + std::to_string(i);
             WriteFile(kept + ".rc", script);
             WriteFile(kept + ".h", header);
             fprintf(stderr, "rc_fuzz: seed %u, case %ld: %s\nrc_fuzz: kept as %s.rc and %s.h\n",
