@@ -134,8 +134,13 @@ Display* ConnectDriver(const XServer& server) {
 }
 
 bool LaunchProgram(Program& program, const std::vector<std::string>& args, const char* display) {
-    char path[] = "/tmp/xdriver-stderr-XXXXXX";
-    int errFd = mkstemp(path);
+    // The program's stderr goes to a file where the user keeps temporary files.
+    const char* tmp = getenv("TMPDIR");
+    std::string pathName =
+        std::string(tmp != nullptr && *tmp ? tmp : P_tmpdir) + "/xdriver-stderr-XXXXXX";
+    std::vector<char> path(pathName.begin(), pathName.end());
+    path.push_back('\0');
+    int errFd = mkstemp(path.data());
     if (errFd < 0 || args.empty())
         return false;
     pid_t pid = fork();
@@ -160,7 +165,7 @@ bool LaunchProgram(Program& program, const std::vector<std::string>& args, const
     }
     close(errFd);
     program.pid = pid;
-    program.stderrPath = path;
+    program.stderrPath = path.data();
     program.exitCode = -1;
     return true;
 }

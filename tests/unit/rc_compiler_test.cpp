@@ -28,9 +28,13 @@ const DWORD CHILD = WS_CHILD | WS_VISIBLE;
 std::string ScratchDir() {
     static std::string dir;
     if (dir.empty()) {
-        char name[] = "/tmp/kovra_rc_test.XXXXXX";
-        if (mkdtemp(name))
-            dir = name;
+        const char* tmp = getenv("TMPDIR");
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp ? tmp : P_tmpdir) + "/kovra_rc_test.XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (mkdtemp(name.data()))
+            dir = name.data();
     }
     return dir;
 }
